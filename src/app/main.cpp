@@ -1,0 +1,5 @@
+// Entry point of the launcher.
+int main()
+{
+    return 0;
+}
