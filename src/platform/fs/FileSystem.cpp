@@ -48,19 +48,25 @@ std::wstring JoinPath(const std::wstring& strFolder, const std::wstring& strName
 
 bool FileExists(const std::wstring& strPath)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return stat(ToNativePath(strPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool FolderExists(const std::wstring& strPath)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return stat(ToNativePath(strPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::optional<uint64_t> GetFileSize(const std::wstring& strPath)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (stat(ToNativePath(strPath).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return static_cast<uint64_t>(st.st_size);
@@ -84,7 +90,8 @@ bool CopyFile(const std::wstring& strFrom, const std::wstring& strTo, bool bFail
 {
     std::error_code ec;
     auto options = bFailIfExists ? stdfs::copy_options::none : stdfs::copy_options::overwrite_existing;
-    return stdfs::copy_file(stdfs::path(ToNativePath(strFrom)), stdfs::path(ToNativePath(strTo)), options, ec) &&
+    return stdfs::copy_file(stdfs::path(ToNativePath(strFrom)), stdfs::path(ToNativePath(strTo)), options,
+                            ec) &&
            !ec;
 }
 

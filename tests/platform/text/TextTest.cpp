@@ -20,9 +20,9 @@ TEST(Text, MalformedUtf8BecomesReplacementPerBadByte)
         bool bValid;
     } cases[] = {
         {"abc", L"abc", true},
-        {"\xD0", L"\uFFFD", false},               // truncated sequence at the end
-        {"\xC0\xAF", L"\uFFFD\uFFFD", false},     // overlong slash
-        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD", false}, // surrogate
+        {"\xD0", L"\uFFFD", false},                               // truncated sequence at the end
+        {"\xC0\xAF", L"\uFFFD\uFFFD", false},                     // overlong slash
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD", false},           // surrogate
         {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD", false}, // above U+10FFFF
         {"a\xFFz", L"a\uFFFDz", false},
     };
