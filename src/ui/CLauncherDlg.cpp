@@ -1,0 +1,41 @@
+#include "ui/CLauncherDlg.h"
+
+#include "app/CGP_LogFile.h"
+#include "platform/window/WindowSystem.h"
+#include "resources/DialogTemplates.h"
+
+std::atomic<CLauncherDlg*> CLauncherDlg::s_pMainWindow{nullptr};
+std::atomic<platform::HWND> CLauncherDlg::s_hMainWindow{0};
+
+CLauncherDlg::CLauncherDlg(platform::Window* pParent)
+    : platform::Dialog(*resources::FindDialogTemplate(resources::IDD_LAUNCHER_DIALOG), pParent)
+{
+    // Step 1 is the member initialisers. Step 2: publish the window.
+    s_pMainWindow = this;
+    // Step 3: the version text; without a version it stays empty.
+    strVersion = GetOwnVersionText().value_or(std::wstring());
+    // Step 4 (the application icon) comes with the skin's resources.
+}
+
+CLauncherDlg::~CLauncherDlg()
+{
+    s_hMainWindow = 0;
+    DestroyWindow();
+    s_pMainWindow = nullptr;
+}
+
+bool CLauncherDlg::OnInitDialog()
+{
+    SessionLog()->Write(L"Start Init CLauncherDlg")->Write(L"\r\n");
+    SetWindowText(L"Brevanto Games");
+
+    // Centred on the screen, computed in floating point and truncated.
+    auto pSystem = platform::WindowSystem::Get();
+    platform::Size screen = pSystem->GetDriver().GetScreenSize();
+    int x = static_cast<int>((screen.cx - kWidth) * 0.5);
+    int y = static_cast<int>((screen.cy - kHeight) * 0.5);
+    MoveWindow(x, y, kWidth, kHeight);
+
+    s_hMainWindow = GetSafeHwnd();
+    return true;
+}

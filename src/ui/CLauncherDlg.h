@@ -1,0 +1,80 @@
+#pragma once
+
+// The launcher's main window: a borderless skinned popup of 750 x 604 pixels titled
+// "Brevanto Games", and the owner of almost all run-time state: folders, proxy settings,
+// version text, the catalogue, the pages and the worker threads.
+//
+// Thread rules: the window itself lives on the window thread. Workers read the settings and
+// folders (written before any worker starts) and write the atomic flags; they reach the window
+// through its handle or the process-wide pointer, never by calling its methods.
+
+#include "app/CGP_Registry.h"
+#include "platform/gdi/Font.h"
+#include "platform/gdi/Geometry.h"
+#include "platform/image/Image.h"
+#include "platform/thread/Thread.h"
+#include "platform/window/Dialog.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct tagGames;
+class CPictureEx;
+
+class CLauncherDlg : public platform::Dialog
+{
+public:
+    static constexpr int kWidth = 750;
+    static constexpr int kHeight = 604;
+
+    explicit CLauncherDlg(platform::Window* pParent = nullptr);
+    ~CLauncherDlg() override;
+
+    // The main window while one exists, for the HTTP client and the crash capture. Any thread.
+    static CLauncherDlg* GetMainWindow() { return s_pMainWindow.load(); }
+    // Its handle once it is on screen (0 before): what other threads post to. Any thread.
+    static platform::HWND GetMainHandle() { return s_hMainWindow.load(); }
+
+    // The launcher's file version, "major.minor.build.revision"; empty without a version.
+    std::wstring strVersion;
+    std::atomic<tagGames*> pBannerGame{nullptr};
+    // Panel pictures: the banner panel without a banner game, behind a banner game, and the
+    // window background.
+    CPictureEx* pPanelEmpty = nullptr;
+    CPictureEx* pPanelBanner = nullptr;
+    CPictureEx* pBackground = nullptr;
+    std::wstring strLauncherDir;
+    std::wstring strExecutablePath;
+    std::wstring strDownloadDir;
+    std::wstring strInstallDir;
+    std::wstring strReportDir;
+    std::unique_ptr<platform::Thread> hBannerThread;
+    std::unique_ptr<platform::Thread> hUpdateThread;
+    std::atomic<bool> bLauncherUpdate{false};
+    std::atomic<bool> bGamesUpdate{false};
+    std::atomic<int32_t> nUpdatePercent{0};
+    uint32_t bProxyEnable = 0;
+    std::wstring strProxyHost;
+    uint16_t nPort = 80;
+    std::vector<platform::Dialog*> arrPages;
+    std::vector<tagGames*> arrGames;
+    std::vector<tagGames*> arrRemovedGames;
+    std::vector<std::wstring> arrUpdateIds;
+    std::vector<std::wstring> arrBannerIds;
+    std::vector<std::wstring> arrRelatedIds;
+    bool bDragging = false;
+    platform::Point ptLastCursor;
+    std::unique_ptr<CGP_Registry> pLauncherKey;
+    platform::Image imgIcon;
+    platform::Font fontBoldArial;
+
+protected:
+    bool OnInitDialog() override;
+
+private:
+    static std::atomic<CLauncherDlg*> s_pMainWindow;
+    static std::atomic<platform::HWND> s_hMainWindow;
+};
