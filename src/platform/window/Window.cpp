@@ -457,6 +457,12 @@ Window* Window::FromHandle(HWND hWnd)
 
 LRESULT Window::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
+    if (m_observer && ((nMsg >= WM_MOUSEMOVE && nMsg <= WM_MOUSEWHEEL) || nMsg == WM_MOUSELEAVE)) {
+        HWND hSelf = m_hWnd;
+        m_observer(*this, nMsg, wParam, lParam);
+        if (!FromHandle(hSelf))
+            return 0;
+    }
     LRESULT lResult = 0;
     if (GetMessageMap().Dispatch(*this, nMsg, wParam, lParam, lResult))
         return lResult;

@@ -25,6 +25,7 @@
 #include "platform/window/MessageMap.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -154,6 +155,12 @@ public:
     // The handle's window, or null when the handle names no live window (window thread only).
     static Window* FromHandle(HWND hWnd);
 
+    // Sees every mouse message of the window (WM_MOUSEMOVE to WM_MOUSEWHEEL, WM_MOUSELEAVE) before
+    // its own handlers do; a tooltip watches its tools this way. One observer per window; an
+    // empty function removes it.
+    using MessageObserver = std::function<void(Window& window, UINT nMsg, WPARAM wParam, LPARAM lParam)>;
+    void SetMessageObserver(MessageObserver observer) { m_observer = std::move(observer); }
+
     // Handles one message: the message map of the most derived class first, then its bases',
     // then DefWindowProc.
     virtual LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam);
@@ -184,6 +191,7 @@ private:
     const Font* m_pFont = nullptr;
     bool m_bIconic = false;
     bool m_bWantsDoubleClicks = false;
+    MessageObserver m_observer;
     std::atomic<bool> m_bModalEnded{false};
     std::atomic<int> m_nModalResult{0};
 
