@@ -326,6 +326,11 @@ private:
             break;
         case SDL_WINDOWEVENT:
             input.nWindow = event.window.windowID;
+            if (event.window.event == SDL_WINDOWEVENT_SHOWN || event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                // The window is mapped now: only then does the shape take.
+                if (NativeWindow* pNative = Find(event.window.windowID); pNative && pNative->region)
+                    ApplyShape(*pNative);
+            }
             switch (event.window.event) {
             case SDL_WINDOWEVENT_CLOSE:
                 input.nKind = Kind::Close;
