@@ -337,22 +337,37 @@ TEST_F(WindowSystemTest, ModalRunEndsFromAnotherThreadAndReenablesTheOwner)
     EXPECT_FALSE(dialog.IsCreated());
 }
 
+namespace {
+
+// Presses a key at itself as soon as it is up, as a user would.
+class KeyDialog : public Dialog
+{
+public:
+    KeyDialog(const DialogTemplate& dlg, uint32_t nKey) : Dialog(dlg), m_nKey(nKey) {}
+
+protected:
+    bool OnInitDialog() override
+    {
+        InputEvent event;
+        event.nWindow = GetNativeId();
+        event.nKind = InputEvent::Kind::KeyDown;
+        event.nKey = m_nKey;
+        WindowSystem::Get()->InjectInput(event);
+        return true;
+    }
+
+private:
+    uint32_t m_nKey;
+};
+
+} // namespace
+
 TEST_F(WindowSystemTest, EnterAndEscapeEndTheDialogWithOkAndCancel)
 {
     for (auto [nKey, nExpected] : {std::pair<uint32_t, int>{VK_RETURN, IDOK}, {VK_ESCAPE, IDCANCEL}}) {
         DialogTemplate dlg = SmallDialog();
-        Dialog dialog(dlg);
-        std::thread worker([&, nKey = nKey] {
-            while (!dialog.IsCreated())
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            InputEvent event;
-            event.nWindow = dialog.GetNativeId();
-            event.nKind = InputEvent::Kind::KeyDown;
-            event.nKey = nKey;
-            m_pSystem->InjectInput(event);
-        });
+        KeyDialog dialog(dlg, nKey);
         EXPECT_EQ(dialog.DoModal(), nExpected);
-        worker.join();
     }
 }
 
