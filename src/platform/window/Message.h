@@ -62,6 +62,8 @@ enum : UINT
 {
     IDOK = 1,
     IDCANCEL = 2,
+    IDYES = 6,
+    IDNO = 7,
 };
 
 // WM_SYSCOMMAND codes.
