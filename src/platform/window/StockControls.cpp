@@ -1,6 +1,7 @@
 #include "platform/window/StockControls.h"
 
 #include "platform/gdi/Canvas.h"
+#include "platform/image/Image.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>
@@ -26,9 +27,20 @@ bool EqualsClass(std::wstring_view a, std::wstring_view b)
     return EqualsNoCase(a, b);
 }
 
+void StaticControl::SetIcon(const Image* pIcon)
+{
+    m_pIcon = pIcon;
+    Invalidate();
+}
+
 void StaticControl::OnDefaultPaint(Canvas& dc)
 {
     uint32_t nStyle = GetStyle();
+    if ((nStyle & 0xF) == SS_ICON) {
+        if (m_pIcon)
+            dc.DrawImage(0, 0, *m_pIcon);
+        return;
+    }
     unsigned nFormat = DT_WORDBREAK;
     if ((nStyle & 0x3) == SS_CENTER)
         nFormat |= DT_CENTER;

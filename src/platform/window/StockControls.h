@@ -17,6 +17,7 @@ enum : uint32_t
     SS_LEFT = 0x0,
     SS_CENTER = 0x1,
     SS_RIGHT = 0x2,
+    SS_ICON = 0x3,
     SS_NOPREFIX = 0x80,
 };
 
@@ -29,11 +30,21 @@ enum : uint32_t
 
 bool EqualsClass(std::wstring_view a, std::wstring_view b);
 
-// Text on the parent's background, wrapped at words.
+class Image;
+
+// Text on the parent's background, wrapped at words; with SS_ICON, a picture (the caller keeps
+// the image alive) drawn at the control's corner with its alpha.
 class StaticControl : public Window
 {
+public:
+    void SetIcon(const Image* pIcon);
+    const Image* GetIcon() const { return m_pIcon; }
+
 protected:
     void OnDefaultPaint(Canvas& dc) override;
+
+private:
+    const Image* m_pIcon = nullptr;
 };
 
 // A push button: a click (press and release inside) sends WM_COMMAND BN_CLICKED to the parent;

@@ -1,6 +1,7 @@
 #include "platform/window/WindowSystem.h"
 #include "platform/display/SdlDisplay.h"
 #include "platform/gdi/Canvas.h"
+#include "platform/image/Image.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/PaintDC.h"
 #include "platform/window/StockControls.h"
@@ -394,4 +395,25 @@ TEST_F(WindowSystemTest, EditTakesTypedTextWithCaretAndSelection)
     m_pSystem->PumpPending();
     EXPECT_EQ(edit.GetWindowText(), L"gamer@exampl");
     EXPECT_EQ(edit.GetCaret(), 5u);
+}
+
+TEST_F(WindowSystemTest, StaticShowsItsIconOrItsText)
+{
+    ProbeWindow top(0xFFFFFF);
+    StaticControl icon, text;
+    ASSERT_TRUE(top.Create(nullptr, Rect{0, 0, 200, 60}, WS_POPUP | WS_VISIBLE, 0));
+    ASSERT_TRUE(icon.Create(&top, Rect{10, 10, 42, 42}, WS_CHILD | WS_VISIBLE | SS_ICON, 20));
+    ASSERT_TRUE(text.Create(&top, Rect{50, 10, 190, 40}, WS_CHILD | WS_VISIBLE, 21, L"Application error"));
+    auto image = Image::Create(32, 32, 0xFFD04010);
+    ASSERT_TRUE(image);
+    image->SetPixel(0, 0, 0x00000000); // fully transparent: the parent shows through
+    icon.SetIcon(&*image);
+    m_pSystem->PumpPending();
+    EXPECT_EQ(PixelAt(top, 10, 10), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(top, 20, 20), Rgb(0xD0, 0x40, 0x10));
+    int nInk = 0;
+    for (int y = 10; y < 40; ++y)
+        for (int x = 50; x < 190; ++x)
+            nInk += PixelAt(top, x, y) != 0xFFFFFFu;
+    EXPECT_GT(nInk, 50);
 }
