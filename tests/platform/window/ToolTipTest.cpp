@@ -4,6 +4,8 @@
 #include "platform/window/PaintDC.h"
 #include "platform/window/WindowSystem.h"
 
+#include "support/HeadlessWindowTest.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -39,41 +41,9 @@ struct Scene
     }
 };
 
-class ToolTipTest : public ::testing::Test
+class ToolTipTest : public testing_support::HeadlessWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        std::string strError;
-        auto pDriver = OpenSdlDisplay(strError);
-        ASSERT_TRUE(pDriver) << strError;
-        m_pSystem = WindowSystem::Start(std::move(pDriver));
-        ASSERT_TRUE(m_pSystem);
-    }
-    void TearDown() override
-    {
-        if (m_pSystem)
-            m_pSystem->Stop();
-    }
-
-    // Pumps until the condition holds, for at most nLimit.
-    bool PumpUntil(const std::function<bool()>& bDone, Clock::duration nLimit = 10s)
-    {
-        auto deadline = Clock::now() + nLimit;
-        while (!bDone()) {
-            if (Clock::now() > deadline)
-                return false;
-            if (!m_pSystem->PumpPending())
-                std::this_thread::sleep_for(1ms);
-        }
-        return true;
-    }
-    // Pumps for a while whatever happens: to show that something does not happen.
-    void PumpFor(Clock::duration nTime)
-    {
-        PumpUntil([] { return false; }, nTime);
-    }
     void Drain()
     {
         while (m_pSystem->PumpPending()) {
@@ -102,8 +72,6 @@ protected:
         Drain();
         return bShown;
     }
-
-    std::shared_ptr<WindowSystem> m_pSystem;
 };
 
 bool IsDark(COLORREF nColor)

@@ -6,6 +6,7 @@
 #include "platform/window/PaintDC.h"
 #include "platform/window/StockControls.h"
 
+#include "support/HeadlessWindowTest.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,38 +20,9 @@ using namespace platform;
 namespace {
 
 // Every test runs a real window system on the SDL dummy driver.
-class WindowSystemTest : public ::testing::Test
+class WindowSystemTest : public testing_support::HeadlessWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        std::string strError;
-        auto pDriver = OpenSdlDisplay(strError);
-        ASSERT_TRUE(pDriver) << strError;
-        m_pSystem = WindowSystem::Start(std::move(pDriver));
-        ASSERT_TRUE(m_pSystem);
-    }
-    void TearDown() override
-    {
-        if (m_pSystem)
-            m_pSystem->Stop();
-    }
-
-    // Pumps until the condition holds, for at most 10 s. It polls, since the condition may be
-    // changed by another thread that does not wake the loop.
-    bool PumpUntil(const std::function<bool()>& bDone)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!bDone()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            if (!m_pSystem->PumpPending())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     void Click(Window& top, Point pt)
     {
         InputEvent event;
@@ -72,8 +44,6 @@ protected:
         event.nKey = nKey;
         m_pSystem->InjectInput(event);
     }
-
-    std::shared_ptr<WindowSystem> m_pSystem;
 };
 
 // A window that fills itself with one colour and records what it receives.
