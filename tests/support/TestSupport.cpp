@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -49,6 +50,26 @@ ScopedEnv::~ScopedEnv()
         setenv(m_strName.c_str(), m_strOld.c_str(), 1);
     else
         unsetenv(m_strName.c_str());
+}
+
+bool WaitUntil(const std::function<bool()>& bCondition, std::chrono::milliseconds nLimit)
+{
+    auto deadline = std::chrono::steady_clock::now() + nLimit;
+    while (!bCondition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::set<int> OpenDescriptors()
+{
+    std::set<int> arrFds;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec))
+        arrFds.insert(std::stoi(entry.path().filename().string()));
+    return arrFds;
 }
 
 std::string ReadFile(const std::string& strPath)

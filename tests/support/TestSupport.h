@@ -3,6 +3,9 @@
 // Small fixtures shared by the test suites: a temporary folder that cleans up after itself,
 // an environment variable set for one scope, and a child process run with its output captured.
 
+#include <chrono>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,14 @@ RunResult Run(const std::vector<std::string>& args);
 
 // Path of a program built into build/bin.
 std::string BinPath(const std::string& strName);
+
+// Polls a condition until it holds, for at most nLimit: generous enough for a loaded machine
+// under sanitizers. False when it never held.
+bool WaitUntil(const std::function<bool()>& bCondition,
+               std::chrono::milliseconds nLimit = std::chrono::milliseconds(10000));
+
+// The file descriptors this process has open now.
+std::set<int> OpenDescriptors();
 
 std::string ReadFile(const std::string& strPath);
 void WriteFile(const std::string& strPath, const std::string& strData);

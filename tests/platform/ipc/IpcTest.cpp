@@ -27,6 +27,8 @@ using platform::IpcServer;
 using platform::SendIpcMessage;
 using platform::ToUtf8;
 
+using testing_support::OpenDescriptors;
+
 namespace {
 
 const std::wstring kTitle = L"Brevanto Games";
@@ -233,14 +235,6 @@ void MakeStaleSocket(const std::string& strPath)
     };
     ASSERT_EQ(lstat(strPath.c_str(), &st), 0);
     ASSERT_TRUE(S_ISSOCK(st.st_mode));
-}
-
-std::set<int> OpenDescriptors()
-{
-    std::set<int> arrFds;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        arrFds.insert(std::stoi(entry.path().filename().string()));
-    return arrFds;
 }
 
 } // namespace

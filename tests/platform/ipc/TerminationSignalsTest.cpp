@@ -1,6 +1,8 @@
 #include "platform/ipc/TerminationSignals.h"
 #include "platform/thread/Thread.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,6 +16,8 @@
 #include <fcntl.h>
 
 using platform::TerminationSignals;
+
+using testing_support::OpenDescriptors;
 
 namespace {
 
@@ -98,14 +102,6 @@ private:
     {
     };
 };
-
-std::set<int> OpenDescriptors()
-{
-    std::set<int> arrFds;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        arrFds.insert(std::stoi(entry.path().filename().string()));
-    return arrFds;
-}
 
 } // namespace
 

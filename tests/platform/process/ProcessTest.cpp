@@ -23,19 +23,9 @@ using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-namespace {
+using testing_support::WaitUntil;
 
-// Polls a condition for up to ten seconds: generous enough for a loaded machine under sanitizers.
-template <typename Predicate> bool WaitUntil(Predicate predicate)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+namespace {
 
 // What test-helper-child saw: single values by key, its arguments in order.
 struct ChildReport

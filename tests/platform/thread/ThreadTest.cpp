@@ -1,5 +1,7 @@
 #include "platform/thread/Thread.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,19 +14,9 @@
 
 using namespace platform;
 
-namespace {
+using testing_support::WaitUntil;
 
-// Polls a condition for up to ten seconds: generous enough for a loaded machine under sanitizers.
-template <typename Predicate> bool WaitUntil(Predicate predicate)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+namespace {
 
 // A worker that counts its turns through a short sleep until told to stop.
 class CountingWorker
