@@ -10,12 +10,6 @@ namespace platform {
 
 namespace {
 
-// The template's point size at 96 pixels per inch, as a character height.
-int PointsToPixels(int nPoints)
-{
-    return -((nPoints * 96 + 36) / 72);
-}
-
 std::unique_ptr<Window> MakeStockControl(const std::wstring& strClass)
 {
     if (EqualsClass(strClass, L"BUTTON"))
@@ -53,7 +47,7 @@ const MessageMap& Dialog::GetMessageMap() const
 
 bool Dialog::CreateFromTemplate(Window* pParent)
 {
-    m_font = Font::Create(FontDescription{m_template.strFont, PointsToPixels(m_template.nPointSize)});
+    m_font = Font::Create(FontDescription{m_template.strFont, DialogFontHeight(m_template.nPointSize)});
     SetFont(&m_font, false);
     Rect rc = DialogUnitsToPixels(m_template.x, m_template.y, m_template.cx, m_template.cy);
     uint32_t nStyle = m_template.nStyle;

@@ -32,6 +32,12 @@ struct DialogTemplate
     std::vector<DialogControlTemplate> arrControls;
 };
 
+// A template font's point size as a character height in pixels, at 96 pixels per inch.
+constexpr int DialogFontHeight(int nPoints)
+{
+    return -((nPoints * 96 + 36) / 72);
+}
+
 constexpr Rect DialogUnitsToPixels(int x, int y, int cx, int cy)
 {
     return Rect::FromSize(x * 6 / 4, y * 13 / 8, cx * 6 / 4, cy * 13 / 8);

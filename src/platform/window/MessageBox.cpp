@@ -69,10 +69,10 @@ int PixelsToUnitsY(int nPixels)
     return (nPixels * 8 + 12) / 13;
 }
 
-// The template's font as Dialog makes it: its point size at 96 pixels per inch.
+// The template's font as Dialog makes it.
 Font TemplateFont(const DialogTemplate& dlg, int nWeight = kFontWeightNormal)
 {
-    return Font::Create(FontDescription{dlg.strFont, -((dlg.nPointSize * 96 + 36) / 72), 0, nWeight});
+    return Font::Create(FontDescription{dlg.strFont, DialogFontHeight(dlg.nPointSize), 0, nWeight});
 }
 
 Size MeasureText(const Font& font, const std::wstring& strText, int nWidth, unsigned nFormat)
