@@ -123,29 +123,29 @@ std::optional<RegistryValue> RegistryKey::ReadValue(std::wstring_view strName)
     return value;
 }
 
-bool RegistryKey::WriteValue(std::wstring_view strName, const RegistryValue& value)
+RegistryStore* RegistryKey::StoreForValueChange(std::wstring_view strName)
 {
     m_lastError = RegistryError();
     if (!m_bWritable) {
         m_lastError = {RegistryStatus::AccessDenied, L"the key was opened for reading only"};
-        return false;
+        return nullptr;
     }
-    if (!IsStorableName(strName))
-        return Invalid(m_lastError, L"the value name is not valid");
-    RegistryStore* pStore = RegistryStore::ForThread(m_strFile, false, m_lastError);
+    if (!IsStorableName(strName)) {
+        Invalid(m_lastError, L"the value name is not valid");
+        return nullptr;
+    }
+    return RegistryStore::ForThread(m_strFile, false, m_lastError);
+}
+
+bool RegistryKey::WriteValue(std::wstring_view strName, const RegistryValue& value)
+{
+    RegistryStore* pStore = StoreForValueChange(strName);
     return pStore && pStore->WriteValue(m_nId, std::wstring(strName), value, m_lastError);
 }
 
 bool RegistryKey::DeleteValue(std::wstring_view strName)
 {
-    m_lastError = RegistryError();
-    if (!m_bWritable) {
-        m_lastError = {RegistryStatus::AccessDenied, L"the key was opened for reading only"};
-        return false;
-    }
-    if (!IsStorableName(strName))
-        return Invalid(m_lastError, L"the value name is not valid");
-    RegistryStore* pStore = RegistryStore::ForThread(m_strFile, false, m_lastError);
+    RegistryStore* pStore = StoreForValueChange(strName);
     bool bOk = pStore && pStore->DeleteValue(m_nId, std::wstring(strName), m_lastError);
     if (bOk)
         m_lastError = RegistryError();

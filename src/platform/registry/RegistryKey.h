@@ -25,6 +25,8 @@
 
 namespace platform {
 
+class RegistryStore;
+
 class RegistryKey
 {
 public:
@@ -61,6 +63,9 @@ public:
 
 private:
     RegistryKey(std::wstring strFile, int64_t nId, bool bWritable, bool bAllAccess);
+    // The checks before a value changes (writable key, valid name) and this thread's store;
+    // null with m_lastError set when the change cannot be made.
+    RegistryStore* StoreForValueChange(std::wstring_view strName);
 
     std::wstring m_strFile;
     int64_t m_nId = 0;
