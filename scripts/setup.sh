@@ -9,7 +9,7 @@ packages=(
     libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libstb-dev libsqlite3-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth imagemagick curl
 )
 
 missing=()

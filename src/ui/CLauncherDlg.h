@@ -9,6 +9,8 @@
 // through its handle or the process-wide pointer, never by calling its methods.
 
 #include "app/CGP_Registry.h"
+#include "catalogue/CBannerSlot.h"
+#include "catalogue/CGameArray.h"
 #include "platform/gdi/Font.h"
 #include "platform/gdi/Geometry.h"
 #include "platform/image/Image.h"
@@ -21,7 +23,6 @@
 #include <string>
 #include <vector>
 
-struct tagGames;
 class CPictureEx;
 
 class CLauncherDlg : public platform::Dialog
@@ -40,7 +41,7 @@ public:
 
     // The launcher's file version, "major.minor.build.revision"; empty without a version.
     std::wstring strVersion;
-    std::atomic<tagGames*> pBannerGame{nullptr};
+    CBannerSlot pBannerGame;
     // Panel pictures: the banner panel without a banner game, behind a banner game, and the
     // window background.
     CPictureEx* pPanelEmpty = nullptr;
@@ -60,8 +61,8 @@ public:
     std::wstring strProxyHost;
     uint16_t nPort = 80;
     std::vector<platform::Dialog*> arrPages;
-    std::vector<tagGames*> arrGames;
-    std::vector<tagGames*> arrRemovedGames;
+    CGameArray arrGames;
+    CGameArray arrRemovedGames;
     std::vector<std::wstring> arrUpdateIds;
     std::vector<std::wstring> arrBannerIds;
     std::vector<std::wstring> arrRelatedIds;

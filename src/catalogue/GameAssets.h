@@ -1,0 +1,21 @@
+#pragma once
+
+// A game's asset files in its asset folder and their loading into the game's record.
+
+#include "catalogue/tagGames.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Result codes of InitStructGames.
+inline constexpr int32_t kAssetsOk = 0;
+inline constexpr int32_t kAssetsFailed = static_cast<int32_t>(0x80004005); // E_FAIL
+
+// The asset folder of a game: the download folder, the id and a trailing separator.
+std::wstring GetAssetFolder(const std::wstring& strDownloadDir, std::wstring_view strId);
+
+// Loads the three pictures (only those still empty) and the briefing from strAssetDir (ending
+// in a separator) into the record. kAssetsOk when all were taken; kAssetsFailed otherwise, with
+// the pictures loaded so far kept. Any thread; the record's lock guards each write.
+int32_t InitStructGames(tagGames* pGame, const std::wstring& strAssetDir);
