@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "app/CGP_LogFile.h"
 
 #include "platform/text/Text.h"

@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/ipc/IpcServer.h"
 #include "platform/text/Text.h"
 

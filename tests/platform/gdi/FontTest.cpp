@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/gdi/Font.h"
 
 #include "platform/gdi/MemoryCanvas.h"

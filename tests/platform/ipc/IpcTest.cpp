@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/ipc/IpcClient.h"
 #include "platform/ipc/IpcProtocol.h"
 #include "platform/ipc/IpcServer.h"

@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/ipc/TerminationSignals.h"
 #include "platform/thread/Thread.h"
 

@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/process/Process.h"
 
 #include "platform/text/Text.h"

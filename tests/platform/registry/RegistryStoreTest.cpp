@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/registry/RegistryStore.h"
 #include "platform/registry/RegistryKey.h"
 #include "platform/text/Text.h"

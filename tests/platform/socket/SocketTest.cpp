@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/socket/Socket.h"
 
 #include "platform/thread/Thread.h"

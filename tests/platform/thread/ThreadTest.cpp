@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/thread/Thread.h"
 
 #include "support/TestSupport.h"

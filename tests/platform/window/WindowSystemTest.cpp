@@ -1,3 +1,4 @@
+// Suite: threaded
 #include "platform/window/WindowSystem.h"
 #include "platform/display/SdlDisplay.h"
 #include "platform/gdi/Canvas.h"
