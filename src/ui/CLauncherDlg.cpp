@@ -39,3 +39,41 @@ bool CLauncherDlg::OnInitDialog()
     s_hMainWindow = GetSafeHwnd();
     return true;
 }
+
+const platform::MessageMap& CLauncherDlg::GetMessageMap() const
+{
+    static const platform::MessageMap map(&Dialog::GetMessageMap(),
+                                          {
+                                              platform::OnMessage(WM_WORKER_REPAINT, &CLauncherDlg::OnWorkerRepaint),
+                                              platform::OnMessage(WM_WORKER_ANNOUNCE_UPDATE,
+                                                                  &CLauncherDlg::OnWorkerAnnounceUpdate),
+                                          });
+    return map;
+}
+
+void CLauncherDlg::InvalidateFromWorker()
+{
+    if (platform::HWND hWnd = s_hMainWindow.load(); hWnd && GetMainWindow() == this)
+        platform::PostMessage(hWnd, WM_WORKER_REPAINT);
+}
+
+void CLauncherDlg::AnnounceUpdate()
+{
+    bUpdateButtonShown = true;
+    ++nUpdateBlinks;
+    if (platform::HWND hWnd = s_hMainWindow.load(); hWnd && GetMainWindow() == this)
+        platform::PostMessage(hWnd, WM_WORKER_ANNOUNCE_UPDATE);
+}
+
+platform::LRESULT CLauncherDlg::OnWorkerRepaint(platform::WPARAM, platform::LPARAM)
+{
+    Invalidate();
+    return 0;
+}
+
+platform::LRESULT CLauncherDlg::OnWorkerAnnounceUpdate(platform::WPARAM, platform::LPARAM)
+{
+    // The skinned update button is shown and set blinking here once it exists.
+    Invalidate();
+    return 0;
+}

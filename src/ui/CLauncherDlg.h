@@ -39,6 +39,17 @@ public:
     // Its handle once it is on screen (0 before): what other threads post to. Any thread.
     static platform::HWND GetMainHandle() { return s_hMainWindow.load(); }
 
+    // Asks the window thread to repaint the whole window. Any thread; without a window on
+    // screen it does nothing.
+    void InvalidateFromWorker();
+    // Shows the update button and starts its blink for 4000 ms, then repaints. Any thread; a
+    // worker's call is handed to the window thread.
+    void AnnounceUpdate();
+
+    // Private messages the window posts to itself for its workers.
+    static constexpr platform::UINT WM_WORKER_REPAINT = platform::WM_APP + 1;
+    static constexpr platform::UINT WM_WORKER_ANNOUNCE_UPDATE = platform::WM_APP + 2;
+
     // The launcher's file version, "major.minor.build.revision"; empty without a version.
     std::wstring strVersion;
     CBannerSlot pBannerGame;
@@ -57,6 +68,10 @@ public:
     std::atomic<bool> bLauncherUpdate{false};
     std::atomic<bool> bGamesUpdate{false};
     std::atomic<int32_t> nUpdatePercent{0};
+    // The update button's state until the skinned button takes its place: shown, and the
+    // number of blinks started.
+    std::atomic<bool> bUpdateButtonShown{false};
+    std::atomic<int32_t> nUpdateBlinks{0};
     uint32_t bProxyEnable = 0;
     std::wstring strProxyHost;
     uint16_t nPort = 80;
@@ -74,6 +89,10 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    const platform::MessageMap& GetMessageMap() const override;
+
+    platform::LRESULT OnWorkerRepaint(platform::WPARAM, platform::LPARAM);
+    platform::LRESULT OnWorkerAnnounceUpdate(platform::WPARAM, platform::LPARAM);
 
 private:
     static std::atomic<CLauncherDlg*> s_pMainWindow;
