@@ -77,3 +77,15 @@ platform::LRESULT CLauncherDlg::OnWorkerAnnounceUpdate(platform::WPARAM, platfor
     Invalidate();
     return 0;
 }
+
+std::wstring CLauncherDlg::GetDetailGameId() const
+{
+    std::lock_guard guard(m_detailLock);
+    return m_strDetailGameId;
+}
+
+void CLauncherDlg::SetDetailGameId(std::wstring strId)
+{
+    std::lock_guard guard(m_detailLock);
+    m_strDetailGameId = std::move(strId);
+}

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,11 @@ public:
     // Shows the update button and starts its blink for 4000 ms, then repaints. Any thread; a
     // worker's call is handed to the window thread.
     void AnnounceUpdate();
+
+    // The id of the game the detail page shows; empty when it shows none. Any thread (the
+    // banner worker reads it when it asks for related games).
+    std::wstring GetDetailGameId() const;
+    void SetDetailGameId(std::wstring strId);
 
     // Private messages the window posts to itself for its workers.
     static constexpr platform::UINT WM_WORKER_REPAINT = platform::WM_APP + 1;
@@ -95,6 +101,9 @@ protected:
     platform::LRESULT OnWorkerAnnounceUpdate(platform::WPARAM, platform::LPARAM);
 
 private:
+    mutable std::mutex m_detailLock;
+    std::wstring m_strDetailGameId;
+
     static std::atomic<CLauncherDlg*> s_pMainWindow;
     static std::atomic<platform::HWND> s_hMainWindow;
 };
