@@ -4,6 +4,7 @@
 #include "platform/thread/Thread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <optional>
@@ -108,15 +109,22 @@ std::optional<ConnectEntry> ParseEntry(std::wstring_view entry)
 }
 
 // Waits until the socket is ready for events, in slices with a suspension point between them.
-// True when it is ready (or has an error that the next call will report).
-bool WaitReady(int hSocket, short nEvents)
+// True when it is ready (or has an error that the next call will report); false on an error or
+// once the slices have waited nBudgetMs in all (0xFFFFFFFF: no limit).
+bool WaitReady(int hSocket, short nEvents, uint32_t nBudgetMs = 0xFFFFFFFF)
 {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration waited{};
     for (;;) {
         pollfd pfd{hSocket, nEvents, 0};
+        const Clock::time_point start = Clock::now();
         int n = poll(&pfd, 1, kWaitSliceMs);
         if (n > 0)
             return true;
         if (n < 0 && errno != EINTR)
+            return false;
+        waited += Clock::now() - start;
+        if (nBudgetMs != 0xFFFFFFFF && waited >= std::chrono::milliseconds(nBudgetMs))
             return false;
         SuspensionPoint();
     }
@@ -247,7 +255,7 @@ int Socket::Recv(void* pBuffer, size_t nSize)
             return static_cast<int>(n);
         if (errno == EINTR)
             continue;
-        if ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitReady(m_hSocket, POLLIN))
+        if ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitReady(m_hSocket, POLLIN, m_nReceiveTimeoutMs))
             return -1;
     }
 }

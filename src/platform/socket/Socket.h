@@ -57,6 +57,10 @@ public:
     // closed its side, -1 on an error or a closed socket. Asking for 0 bytes gives 0.
     int Recv(void* pBuffer, size_t nSize);
 
+    // Limits how long Recv waits for the first byte: after nMilliseconds of silence it gives -1.
+    // Time spent parked by a suspension does not count. 0xFFFFFFFF (the default) waits for ever.
+    void SetReceiveTimeout(uint32_t nMilliseconds) { m_nReceiveTimeoutMs = nMilliseconds; }
+
     // Closes the connection; later calls fail. Safe to call more than once.
     void Close();
 
@@ -64,6 +68,7 @@ private:
     explicit Socket(int hSocket);
 
     int m_hSocket = -1;
+    uint32_t m_nReceiveTimeoutMs = 0xFFFFFFFF;
 };
 
 } // namespace platform
