@@ -1,0 +1,195 @@
+// brevanto-skin OUTPUT_FOLDER
+//
+// Draws every picture of the launcher's skin and writes it to OUTPUT_FOLDER as the launcher
+// keeps it (GIF, bitmap file or PNG), together with SkinData.S, which links the files into the
+// program, and SkinTable.cpp, which lists them by id and type. Exit 0 on success, 1 with a
+// message otherwise.
+
+#include "BmpEncoder.h"
+#include "GifEncoder.h"
+#include "Palette.h"
+#include "SkinArt.h"
+
+#include "platform/fs/FileSystem.h"
+#include "platform/image/Image.h"
+#include "platform/text/Text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Written
+{
+    uint32_t nId;
+    const char* pszType;
+    std::string strFile;
+};
+
+bool WriteBytes(const std::string& strPath, const std::vector<uint8_t>& arrBytes)
+{
+    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(arrBytes.data()), static_cast<std::streamsize>(arrBytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool WriteText(const std::string& strPath, const std::string& strText)
+{
+    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
+    out << strText;
+    return static_cast<bool>(out);
+}
+
+// The outline's pixels: index 1 inside the window, 0 (white) outside.
+std::vector<uint8_t> OutlineIndices(const skin::Raster& r)
+{
+    std::vector<uint8_t> arr;
+    for (int y = 0; y < r.Height(); ++y)
+        for (int x = 0; x < r.Width(); ++x)
+            arr.push_back(r.At(x, y).a >= 0.5f ? 1 : 0);
+    return arr;
+}
+
+std::vector<uint32_t> OutlinePalette(int nBits)
+{
+    std::vector<uint32_t> arr = {skin::kOutside};
+    // Inside: the window's navy, then (in 16 colours) a ramp of its shades.
+    for (uint32_t i = 1; i < (1u << nBits); ++i) {
+        uint32_t k = (i - 1) * 6;
+        arr.push_back(((0x10 + k / 2) << 16) | ((0x16 + k / 2) << 8) | (0x3A + k));
+    }
+    return arr;
+}
+
+bool WriteIcon(const std::string& strPath, const skin::Raster& r)
+{
+    std::optional<platform::Image> image = platform::Image::Create(r.Width(), r.Height());
+    if (!image)
+        return false;
+    for (int y = 0; y < r.Height(); ++y) {
+        for (int x = 0; x < r.Width(); ++x) {
+            const skin::Color& c = r.At(x, y);
+            auto channel = [](float v) {
+                return static_cast<uint32_t>(std::lround(std::clamp(v, 0.f, 1.f) * 255.f));
+            };
+            image->SetPixel(x, y,
+                            (channel(c.a) << 24) | (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b));
+        }
+    }
+    return image->SavePng(platform::FromUtf8(strPath));
+}
+
+// Writes one picture; false on a write error.
+bool WritePicture(const skin::Picture& picture, const std::string& strFolder,
+                  std::vector<Written>& arrWritten)
+{
+    const std::string strBase = strFolder + "/" + std::to_string(picture.nId);
+    std::vector<skin::Raster> arrFrames;
+    for (int i = 0; i < picture.nFrames; ++i)
+        arrFrames.push_back(picture.draw(i));
+    switch (picture.kind) {
+    case skin::Kind::Gif: {
+        std::vector<std::vector<uint32_t>> arrPixels;
+        for (const skin::Raster& r : arrFrames)
+            arrPixels.push_back(r.Flatten(picture.nKey, picture.nMatte));
+        skin::IndexedFrames indexed =
+            skin::Quantize(arrPixels, picture.nWidth, picture.nHeight, picture.nKey);
+        arrWritten.push_back({picture.nId, "kTypeGif", strBase + ".gif"});
+        return WriteBytes(arrWritten.back().strFile,
+                          skin::EncodeGif(picture.nWidth, picture.nHeight, indexed, skin::kAnimationDelay));
+    }
+    case skin::Kind::Bitmap:
+        arrWritten.push_back({picture.nId, "kTypeGif", strBase + ".bmp"});
+        return WriteBytes(arrWritten.back().strFile,
+                          skin::EncodeBmp24(picture.nWidth, picture.nHeight,
+                                            arrFrames.front().Flatten(picture.nKey, picture.nMatte)));
+    case skin::Kind::Outline:
+        arrWritten.push_back({picture.nId, "kTypeBitmap", strBase + ".bmp"});
+        return WriteBytes(arrWritten.back().strFile,
+                          skin::EncodeBmpIndexed(picture.nWidth, picture.nHeight, picture.nOutlineBits,
+                                                 OutlinePalette(picture.nOutlineBits),
+                                                 OutlineIndices(arrFrames.front())));
+    case skin::Kind::Icon:
+        arrWritten.push_back({picture.nId, "kTypeIcon", strBase + ".png"});
+        return WriteIcon(arrWritten.back().strFile, arrFrames.front());
+    }
+    return false;
+}
+
+std::string AsmString(const std::string& str)
+{
+    std::string out = "\"";
+    for (char c : str) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string AssemblerFile(const std::vector<Written>& arrWritten)
+{
+    std::string s = "/* Generated by brevanto-skin: the skin's pictures, linked into the launcher. */\n"
+                    "    .section .rodata.brevanto_skin, \"a\"\n";
+    for (const Written& w : arrWritten) {
+        const std::string strSymbol = "brevanto_skin_" + std::to_string(w.nId);
+        s += "    .balign 16\n    .globl " + strSymbol + "\n" + strSymbol + ":\n    .incbin " +
+             AsmString(w.strFile) + "\n    .globl " + strSymbol + "_end\n" + strSymbol + "_end:\n";
+    }
+    s += "    .section .note.GNU-stack, \"\", @progbits\n";
+    return s;
+}
+
+std::string TableFile(const std::vector<Written>& arrWritten)
+{
+    std::string s = "// Generated by brevanto-skin: the skin's pictures by id and type.\n\n"
+                    "#include \"resources/SkinData.h\"\n\n"
+                    "extern \"C\" {\n";
+    for (const Written& w : arrWritten) {
+        const std::string strSymbol = "brevanto_skin_" + std::to_string(w.nId);
+        s += "extern const uint8_t " + strSymbol + "[];\nextern const uint8_t " + strSymbol + "_end[];\n";
+    }
+    s += "}\n\nnamespace resources {\n\nstd::span<const SkinResource> GetSkinResources()\n{\n"
+         "    static const SkinResource arrResources[] = {\n";
+    for (const Written& w : arrWritten) {
+        const std::string strSymbol = "brevanto_skin_" + std::to_string(w.nId);
+        s += "        {" + std::to_string(w.nId) + ", " + w.pszType + ", " + strSymbol + ", " + strSymbol +
+             "_end},\n";
+    }
+    s += "    };\n    return arrResources;\n}\n\n} // namespace resources\n";
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: brevanto-skin OUTPUT_FOLDER\n");
+        return 1;
+    }
+    const std::string strFolder = argv[1];
+    if (!platform::CreateFolders(platform::FromUtf8(strFolder))) {
+        std::fprintf(stderr, "brevanto-skin: cannot create %s\n", strFolder.c_str());
+        return 1;
+    }
+    std::vector<Written> arrWritten;
+    for (const skin::Picture& picture : skin::SkinPictures()) {
+        if (!WritePicture(picture, strFolder, arrWritten)) {
+            std::fprintf(stderr, "brevanto-skin: cannot write picture %u to %s\n", picture.nId,
+                         strFolder.c_str());
+            return 1;
+        }
+    }
+    if (!WriteText(strFolder + "/SkinData.S", AssemblerFile(arrWritten)) ||
+        !WriteText(strFolder + "/SkinTable.cpp", TableFile(arrWritten))) {
+        std::fprintf(stderr, "brevanto-skin: cannot write the tables to %s\n", strFolder.c_str());
+        return 1;
+    }
+    return 0;
+}
