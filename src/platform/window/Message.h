@@ -53,6 +53,9 @@ enum : UINT
     WM_MOUSEWHEEL = 0x020A,
     WM_CAPTURECHANGED = 0x0215,
     WM_MOUSELEAVE = 0x02A3,
+    // The layer's own: a worker thread, which may not touch a window, posts it to have the window
+    // thread invalidate the whole client area (wParam nonzero: erase).
+    WM_INVALIDATE = 0x03F0,
     WM_USER = 0x0400,
     WM_APP = 0x8000,
 };

@@ -511,6 +511,9 @@ LRESULT Window::DefWindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case WM_SETFONT:
         SetFont(reinterpret_cast<const Font*>(wParam), LowWord(static_cast<uintptr_t>(lParam)) != 0);
         return 0;
+    case WM_INVALIDATE:
+        Invalidate(wParam != 0);
+        return 0;
     default:
         return 0;
     }
