@@ -44,8 +44,7 @@ bool CGameArray::AddIfMissing(tagGames* pGame)
 {
     std::lock_guard guard(m_lock);
     std::wstring_view strId = pGame->szID;
-    for (const tagGames* pExisting : m_arrGames)
-    {
+    for (const tagGames* pExisting : m_arrGames) {
         if (strId == pExisting->szID)
             return false;
     }
@@ -56,8 +55,7 @@ bool CGameArray::AddIfMissing(tagGames* pGame)
 tagGames* CGameArray::Find(std::wstring_view strId) const
 {
     std::lock_guard guard(m_lock);
-    for (tagGames* pGame : m_arrGames)
-    {
+    for (tagGames* pGame : m_arrGames) {
         if (strId == pGame->szID)
             return pGame;
     }
@@ -67,8 +65,7 @@ tagGames* CGameArray::Find(std::wstring_view strId) const
 tagGames* CGameArray::FindNoCase(std::wstring_view strId) const
 {
     std::lock_guard guard(m_lock);
-    for (tagGames* pGame : m_arrGames)
-    {
+    for (tagGames* pGame : m_arrGames) {
         if (platform::EqualsNoCase(strId, pGame->szID))
             return pGame;
     }

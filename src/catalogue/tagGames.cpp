@@ -34,8 +34,7 @@ bool IsValidGameId(std::wstring_view strId)
 {
     if (strId.empty() || strId.size() >= tagGames::kIdLength)
         return false;
-    for (wchar_t c : strId)
-    {
+    for (wchar_t c : strId) {
         if (c < L'0' || c > L'9')
             return false;
     }
@@ -49,7 +48,8 @@ void CopyToFixed(wchar_t* pTarget, size_t nCapacity, std::wstring_view strText)
     size_t nCount = std::min(strText.size(), nCapacity - 1);
     // wchar_t is 32 bits here, but text that came through UTF-16 storage may still carry a
     // surrogate pair; never keep only its first half.
-    if (nCount > 0 && nCount < strText.size() && strText[nCount - 1] >= 0xD800 && strText[nCount - 1] <= 0xDBFF)
+    if (nCount > 0 && nCount < strText.size() && strText[nCount - 1] >= 0xD800 &&
+        strText[nCount - 1] <= 0xDBFF)
         --nCount;
     strText.copy(pTarget, nCount);
     pTarget[nCount] = L'\0';

@@ -74,8 +74,7 @@ bool IsValidGameId(std::wstring_view strId);
 // Copies text into a fixed array of nCapacity characters, cutting it so the terminator fits and
 // never between the two halves of a surrogate pair.
 void CopyToFixed(wchar_t* pTarget, size_t nCapacity, std::wstring_view strText);
-template <size_t N>
-void CopyToFixed(wchar_t (&szTarget)[N], std::wstring_view strText)
+template <size_t N> void CopyToFixed(wchar_t (&szTarget)[N], std::wstring_view strText)
 {
     CopyToFixed(szTarget, N, strText);
 }
