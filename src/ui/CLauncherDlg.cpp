@@ -42,19 +42,18 @@ bool CLauncherDlg::OnInitDialog()
 
 const platform::MessageMap& CLauncherDlg::GetMessageMap() const
 {
-    static const platform::MessageMap map(&Dialog::GetMessageMap(),
-                                          {
-                                              platform::OnMessage(WM_WORKER_REPAINT, &CLauncherDlg::OnWorkerRepaint),
-                                              platform::OnMessage(WM_WORKER_ANNOUNCE_UPDATE,
-                                                                  &CLauncherDlg::OnWorkerAnnounceUpdate),
-                                          });
+    static const platform::MessageMap map(
+        &Dialog::GetMessageMap(),
+        {
+            platform::OnMessage(WM_WORKER_ANNOUNCE_UPDATE, &CLauncherDlg::OnWorkerAnnounceUpdate),
+        });
     return map;
 }
 
 void CLauncherDlg::InvalidateFromWorker()
 {
     if (platform::HWND hWnd = s_hMainWindow.load(); hWnd && GetMainWindow() == this)
-        platform::PostMessage(hWnd, WM_WORKER_REPAINT);
+        platform::PostMessage(hWnd, platform::WM_INVALIDATE, 1);
 }
 
 void CLauncherDlg::AnnounceUpdate()
@@ -63,12 +62,6 @@ void CLauncherDlg::AnnounceUpdate()
     ++nUpdateBlinks;
     if (platform::HWND hWnd = s_hMainWindow.load(); hWnd && GetMainWindow() == this)
         platform::PostMessage(hWnd, WM_WORKER_ANNOUNCE_UPDATE);
-}
-
-platform::LRESULT CLauncherDlg::OnWorkerRepaint(platform::WPARAM, platform::LPARAM)
-{
-    Invalidate();
-    return 0;
 }
 
 platform::LRESULT CLauncherDlg::OnWorkerAnnounceUpdate(platform::WPARAM, platform::LPARAM)

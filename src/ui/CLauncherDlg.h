@@ -52,9 +52,8 @@ public:
     std::wstring GetDetailGameId() const;
     void SetDetailGameId(std::wstring strId);
 
-    // Private messages the window posts to itself for its workers.
-    static constexpr platform::UINT WM_WORKER_REPAINT = platform::WM_APP + 1;
-    static constexpr platform::UINT WM_WORKER_ANNOUNCE_UPDATE = platform::WM_APP + 2;
+    // The private message the window posts to itself for its workers.
+    static constexpr platform::UINT WM_WORKER_ANNOUNCE_UPDATE = platform::WM_APP + 1;
 
     // The launcher's file version, "major.minor.build.revision"; empty without a version.
     std::wstring strVersion;
@@ -97,7 +96,6 @@ protected:
     bool OnInitDialog() override;
     const platform::MessageMap& GetMessageMap() const override;
 
-    platform::LRESULT OnWorkerRepaint(platform::WPARAM, platform::LPARAM);
     platform::LRESULT OnWorkerAnnounceUpdate(platform::WPARAM, platform::LPARAM);
 
 private:
