@@ -7,6 +7,7 @@
 #include "platform/sync/InstanceLock.h"
 #include "platform/text/Text.h"
 #include "platform/window/WindowSystem.h"
+#include "platform/process/Process.h"
 #include "ui/CLauncherDlg.h"
 
 #include <cstdio>
@@ -47,6 +48,7 @@ int CLauncherApp::Run()
             // Step 6: the main window.
             std::optional<CLauncherDlg> dlg;
             dlg.emplace();
+            dlg->strCommandLine = platform::GetCommandLine();
             // Step 7.
             SessionLog()->Write(L"Do modal CLauncherDlg")->Write(L"\r\n");
             // Step 8.

@@ -25,6 +25,7 @@
 #include <vector>
 
 class CPictureEx;
+struct tagRequest;
 
 class CLauncherDlg : public platform::Dialog
 {
@@ -60,9 +61,9 @@ public:
     CBannerSlot pBannerGame;
     // Panel pictures: the banner panel without a banner game, behind a banner game, and the
     // window background.
-    CPictureEx* pPanelEmpty = nullptr;
-    CPictureEx* pPanelBanner = nullptr;
-    CPictureEx* pBackground = nullptr;
+    std::unique_ptr<CPictureEx> pPanelEmpty;
+    std::unique_ptr<CPictureEx> pPanelBanner;
+    std::unique_ptr<CPictureEx> pBackground;
     std::wstring strLauncherDir;
     std::wstring strExecutablePath;
     std::wstring strDownloadDir;
@@ -91,14 +92,32 @@ public:
     std::unique_ptr<CGP_Registry> pLauncherKey;
     platform::Image imgIcon;
     platform::Font fontBoldArial;
+    // The games list page's header and plain fonts, which the banner and the version line
+    // borrow until the page exists.
+    platform::Font fontHeader;
+    platform::Font fontPlain;
+    // The process command line, as LoadSettings and the command-line request read it; set by
+    // the application object before the window runs.
+    std::wstring strCommandLine;
+
+    // The catalogue from the store and the command line.
+    void LoadSettings(const std::wstring& strCommandLine);
 
 protected:
     bool OnInitDialog() override;
+    void OnPaint();
     const platform::MessageMap& GetMessageMap() const override;
 
     platform::LRESULT OnWorkerAnnounceUpdate(platform::WPARAM, platform::LPARAM);
 
 private:
+    void ReadProxySettings();
+    void MakeFolders();
+    void InitGames();
+    void ApplyWindowShape();
+    void StartBannerWorker();
+    void SaveAndFreeCatalogue();
+
     mutable std::mutex m_detailLock;
     std::wstring m_strDetailGameId;
 

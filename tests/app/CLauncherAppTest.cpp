@@ -1,6 +1,7 @@
 // The real launcher, started as a child process, headless (SDL's dummy driver), from a copy in
 // a folder of its own, so its session log and instance lock belong to this test alone.
 
+#include "app/CGP_Registry.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/ipc/IpcClient.h"
 #include "platform/process/Process.h"
@@ -36,9 +37,10 @@ protected:
     std::wstring Launcher() const { return FromUtf8(m_dir / "brevanto-launcher"); }
     std::string Log() const { return ReadFile(m_dir / "Exception.log"); }
 
-    std::unique_ptr<Process> Start() const
+    std::unique_ptr<Process> Start(const std::wstring& strParameters = L"") const
     {
-        return Process::Start(ProcessStartInfo{Launcher(), L"", FromUtf8(m_dir.Path()), ShowMode::Normal});
+        return Process::Start(
+            ProcessStartInfo{Launcher(), strParameters, FromUtf8(m_dir.Path()), ShowMode::Normal});
     }
 
     // Waits until the launcher's window answers messages from other programs.
@@ -71,6 +73,9 @@ protected:
 
     TempDir m_dir;
     TempDir m_runtime;
+    // The launcher's store lives with it, and its server requests end at a closed local port.
+    ScopedEnv m_registry{"BREVANTO_REGISTRY", m_dir / "registry.db"};
+    ScopedEnv m_connectTo{"BREVANTO_CONNECT_TO", "www.brevanto.games:80:127.0.0.1:1"};
     ScopedEnv m_runtimeEnv{"XDG_RUNTIME_DIR", m_runtime.Path()};
     ScopedEnv m_video{"SDL_VIDEODRIVER", "dummy"};
 };
@@ -120,4 +125,42 @@ TEST_F(LauncherAppTest, MissingDisplayIsReportedAndTheLogStillEnds)
     EXPECT_NE(result.strErr.find("no display"), std::string::npos) << result.strErr;
     EXPECT_EQ(Count(Log(), "BEGIN SESSION: "), 1);
     EXPECT_TRUE(std::regex_search(Log(), std::regex("END SESSION: [^\r\n]+\r\n-{57}\r\n$"))) << Log();
+}
+
+TEST_F(LauncherAppTest, CatalogueIsLoadedFromTheStoreAndItsOrderSavedAtClose)
+{
+    // Game 5 is a pending download named in the stored order; game 12 comes from the command line.
+    {
+        CGP_Registry game(RegistryRoot::LocalMachine, L"SOFTWARE\\Brevanto Launcher\\5");
+        ASSERT_TRUE(game.CreateKeyAllPerm());
+        ASSERT_TRUE(game.WriteByte(L"installed", 0));
+        ASSERT_TRUE(game.WriteByte(L"loading", 1));
+        CGP_Registry launcher(RegistryRoot::LocalMachine, L"SOFTWARE\\Brevanto Launcher");
+        ASSERT_TRUE(launcher.Create());
+        ASSERT_TRUE(launcher.WriteString(L"Order", L"5 "));
+    }
+
+    auto pLauncher = Start(L"ID:12");
+    ASSERT_TRUE(pLauncher);
+    ASSERT_TRUE(WaitForWindow());
+    EXPECT_TRUE(SendIpcMessage(kTitle, WM_CLOSE, 0, 0));
+    ASSERT_TRUE(pLauncher->Wait(20000));
+
+    EXPECT_NE(Log().find("games count:2\r\n"), std::string::npos) << Log();
+    CGP_Registry launcher(RegistryRoot::LocalMachine, L"SOFTWARE\\Brevanto Launcher");
+    ASSERT_TRUE(launcher.Open());
+    std::wstring strOrder, strExecutable;
+    EXPECT_TRUE(launcher.ReadString(L"Order", strOrder));
+    EXPECT_EQ(strOrder, L"12 5 ");
+    EXPECT_TRUE(launcher.ReadString(L"", strExecutable));
+    EXPECT_EQ(strExecutable, Launcher());
+
+    // The command-line game was asked for: its key says a download is pending.
+    CGP_Registry game(RegistryRoot::LocalMachine, L"SOFTWARE\\Brevanto Launcher\\12");
+    ASSERT_TRUE(game.Open());
+    uint8_t nInstalled = 9, nLoading = 9;
+    EXPECT_TRUE(game.ReadByte(L"installed", nInstalled));
+    EXPECT_TRUE(game.ReadByte(L"loading", nLoading));
+    EXPECT_EQ(nInstalled, 0);
+    EXPECT_EQ(nLoading, 1);
 }

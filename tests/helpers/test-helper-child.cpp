@@ -1,10 +1,14 @@
 // A child for the process tests, steered by its environment:
 //   BREVANTO_TEST_CHILD_REPORT  file to write what it sees: its pid, working folder, show mode,
-//                               parameter string, store path and arguments, one per line
+//                               parameter string, store path, command line as the layer
+//                               rebuilds it, and arguments, one per line
 //   BREVANTO_TEST_CHILD_SLEEP   milliseconds to sleep after writing the report
 //   BREVANTO_TEST_CHILD_SIGNAL  a signal to kill itself with afterwards
 //   BREVANTO_TEST_CHILD_EXIT    the exit code otherwise (0 when unset)
 // The report appears whole (written aside, then renamed), so a test may poll for it.
+
+#include "platform/process/Process.h"
+#include "platform/text/Text.h"
 
 #include <chrono>
 #include <csignal>
@@ -28,10 +32,10 @@ void WriteReport(const std::string& strPath, int argc, char** argv)
     char szCwd[4096] = {};
     if (!getcwd(szCwd, sizeof szCwd))
         szCwd[0] = '\0';
-    std::string strReport = "pid=" + std::to_string(getpid()) + "\ncwd=" + szCwd +
-                            "\nshow=" + Env("BREVANTO_SHOW", "(unset)") +
-                            "\nparameters=" + Env("BREVANTO_PARAMETERS", "(unset)") +
-                            "\nregistry=" + Env("BREVANTO_REGISTRY") + "\n";
+    std::string strReport =
+        "pid=" + std::to_string(getpid()) + "\ncwd=" + szCwd + "\nshow=" + Env("BREVANTO_SHOW", "(unset)") +
+        "\nparameters=" + Env("BREVANTO_PARAMETERS", "(unset)") + "\nregistry=" + Env("BREVANTO_REGISTRY") +
+        "\ncommandline=" + platform::ToUtf8(platform::GetCommandLine()) + "\n";
     for (int i = 1; i < argc; ++i)
         strReport += std::string("arg=") + argv[i] + "\n";
 

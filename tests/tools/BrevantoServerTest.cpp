@@ -579,7 +579,7 @@ TEST_F(BrevantoServerTest, CurlFetchesEveryDemoAssetThroughTheQueryInterface)
         ++nGames;
         const std::pair<const char*, std::pair<int, int>> assets[] = {{"thumbimg", {80, 80}},
                                                                       {"featureimg", {200, 200}},
-                                                                      {"bannerimg", {350, 90}},
+                                                                      {"bannerimg", {90, 88}},
                                                                       {"briefdesc", {0, 0}}};
         for (const auto& [pszAction, size] : assets) {
             SCOPED_TRACE(strId + " " + pszAction);

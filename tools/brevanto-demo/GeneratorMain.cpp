@@ -27,6 +27,10 @@
 
 namespace {
 
+// The banner picture sits in the lower panel left of the game's name and briefing.
+constexpr int kBannerWidth = 90;
+constexpr int kBannerHeight = 88;
+
 struct DemoGame
 {
     std::map<std::string, std::string> mapValues;
@@ -143,21 +147,15 @@ bool RenderFeature(const demo::Look& look, const std::wstring& strName, const st
     return SavePicture(canvas, strPath);
 }
 
-bool RenderBanner(const demo::Look& look, const std::wstring& strName, const std::wstring& strTagline,
-                  const std::string& strPath)
+// The banner picture stands left of the name and briefing the launcher draws beside it, so it
+// carries only the game's emblem.
+bool RenderBanner(const demo::Look& look, const std::string& strPath)
 {
-    platform::MemoryCanvas canvas(350, 90);
+    platform::MemoryCanvas canvas(kBannerWidth, kBannerHeight);
     platform::Surface& surface = *canvas.GetSurface();
-    demo::FillGradient(surface, {0, 0, 350, 90}, look.nFrom, look.nTo, true);
-    for (int i = 0; i < 4; ++i) // faint emblems trailing to the right
-        demo::DrawEmblem(surface, look.strEmblem, 230 + i * 34, 45 + (i % 2 ? -14 : 14), 15 - i * 2, 0xFFFFFF,
-                         0.10);
-    demo::DrawGlow(surface, 46, 45, 46, 0xFFFFFF, 0.35);
-    demo::DrawEmblemWithShadow(surface, look.strEmblem, 46, 45, 29);
-    demo::DrawShadowedText(canvas, strName, {92, 14, 346, 44}, 22,
-                           platform::DT_LEFT | platform::DT_SINGLELINE);
-    demo::DrawShadowedText(canvas, strTagline, {93, 47, 346, 86}, 11,
-                           platform::DT_LEFT | platform::DT_WORDBREAK, 0xF0F0F0, 400);
+    demo::FillGradient(surface, {0, 0, kBannerWidth, kBannerHeight}, look.nFrom, look.nTo, true);
+    demo::DrawGlow(surface, kBannerWidth / 2, kBannerHeight / 2, 40, 0xFFFFFF, 0.35);
+    demo::DrawEmblemWithShadow(surface, look.strEmblem, kBannerWidth / 2, kBannerHeight / 2, 27);
     Frame(surface, Darker(look.nFrom));
     return SavePicture(canvas, strPath);
 }
@@ -200,11 +198,9 @@ int BuildGame(const DemoGame& game, const std::string& strOut, const std::string
     std::filesystem::create_directories(strFolder);
     demo::Look look = demo::MakeLook(game.Get("colours"), game.Get("emblem"));
     std::wstring strWideName = platform::FromUtf8(strName);
-    std::string strDescription = game.Get("description");
-    std::wstring strTagline = platform::FromUtf8(strDescription.substr(0, strDescription.find(". ") + 1));
     if (!RenderThumbnail(look, strWideName, strFolder + "/thumb.png") ||
         !RenderFeature(look, strWideName, strFolder + "/feature.png") ||
-        !RenderBanner(look, strWideName, strTagline, strFolder + "/banner.png"))
+        !RenderBanner(look, strFolder + "/banner.png"))
         return Fail("game " + strId + ": cannot render its pictures");
 
     std::string strInstallerProgram = installer;

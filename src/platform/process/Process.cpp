@@ -1,5 +1,6 @@
 #include "platform/process/Process.h"
 
+#include "platform/fs/FileSystem.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>
@@ -357,6 +358,29 @@ bool OpenUrl(const std::wstring& strUrl)
         return false;
     ReapInBackground(nPid);
     return true;
+}
+
+std::wstring GetCommandLine()
+{
+    auto data = ReadFileBytes(L"/proc/self/cmdline", 1 << 20);
+    if (!data)
+        return {};
+    std::wstring strLine;
+    size_t nStart = 0;
+    while (nStart < data->size()) {
+        size_t nEnd = data->find('\0', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = data->size();
+        std::wstring strArg = FromUtf8(std::string_view(*data).substr(nStart, nEnd - nStart));
+        if (!strLine.empty())
+            strLine += L' ';
+        if (strArg.empty() || strArg.find(L' ') != std::wstring::npos)
+            strLine += L'"' + strArg + L'"';
+        else
+            strLine += strArg;
+        nStart = nEnd + 1;
+    }
+    return strLine;
 }
 
 } // namespace platform

@@ -87,6 +87,10 @@ bool OpenUrl(const std::wstring& strUrl);
 // Adds the execute bits (user, group, others) to a regular file's mode.
 bool MakeExecutable(const std::wstring& strPath);
 
+// The running process's command line as one string: its arguments (program first) from
+// /proc/self/cmdline, joined by single spaces, an argument holding a space or nothing in quotes.
+std::wstring GetCommandLine();
+
 // The parameter string split into arguments by the rules above.
 std::vector<std::wstring> SplitParameters(const std::wstring& strParameters);
 

@@ -134,6 +134,12 @@ TEST_F(ProcessTest, ParametersReachTheChildSplitAndWhole)
     }
 }
 
+TEST_F(ProcessTest, CommandLineIsRebuiltWithProgramFirstAndSpacesQuoted)
+{
+    ChildReport report = RunChild(ChildInfo(L"ID:12 \"My Games\" \"\""));
+    EXPECT_EQ(report.values["commandline"], BinPath("test-helper-child") + " ID:12 \"My Games\" \"\"");
+}
+
 TEST_F(ProcessTest, ChildInheritsEnvironmentAndGetsFreshShowAndParameters)
 {
     ScopedEnv registry("BREVANTO_REGISTRY", m_dir / "registry.db");
