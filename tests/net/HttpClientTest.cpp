@@ -496,8 +496,9 @@ TEST_F(HttpClientTest, LauncherRedirectSuspendsTheUpdateThreadUntilResumed)
     ASSERT_TRUE(m_owner.hUpdateThread);
     m_owner.hUpdateThread->Resume();
 
-    ASSERT_TRUE(testing_support::WaitUntil([&] { return m_owner.hUpdateThread->IsParked(); }));
-    EXPECT_TRUE(m_owner.bLauncherUpdate);
+    // Parked at its start until the resume takes effect, so wait for the announcement as well.
+    ASSERT_TRUE(testing_support::WaitUntil(
+        [&] { return m_owner.bLauncherUpdate && m_owner.hUpdateThread->IsParked(); }));
     EXPECT_TRUE(m_owner.bUpdateButtonShown);
     EXPECT_EQ(m_owner.nUpdateBlinks, 1);
     EXPECT_EQ(m_server.RequestCount(), 1u);
