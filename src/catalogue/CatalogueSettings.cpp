@@ -81,7 +81,7 @@ struct GameKeyState
     bool bExecutableFound = false;
 };
 
-// Steps 3.1 and 3.2 of the load: a key that cannot be opened reads as all zero.
+// What the load reads of a game key; a key that cannot be opened reads as all zero.
 GameKeyState ReadGameKey(const std::wstring& strId)
 {
     GameKeyState state;

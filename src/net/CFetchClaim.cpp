@@ -63,11 +63,26 @@ CFetchClaim::CFetchClaim(std::wstring strName) : m_strName(std::move(strName))
 {
     while (!Registry().TryClaim(m_strName))
         platform::Sleep(kClaimPollMs);
+    m_bHeld = true;
+}
+
+CFetchClaim::CFetchClaim(std::wstring strName, uint32_t nWaitMs) : m_strName(std::move(strName))
+{
+    for (uint32_t nWaited = 0;; nWaited += kClaimPollMs) {
+        if (Registry().TryClaim(m_strName)) {
+            m_bHeld = true;
+            return;
+        }
+        if (nWaited >= nWaitMs)
+            return;
+        platform::Sleep(kClaimPollMs);
+    }
 }
 
 CFetchClaim::~CFetchClaim()
 {
-    Registry().Release(m_strName);
+    if (m_bHeld)
+        Registry().Release(m_strName);
 }
 
 bool CFetchClaim::IsClaimedElsewhere(const std::wstring& strName)

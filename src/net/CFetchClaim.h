@@ -14,19 +14,25 @@
 //
 // Thread rules: a claim object is made and destroyed on the same thread.
 
+#include <cstdint>
 #include <string>
 
 class CFetchClaim
 {
 public:
     explicit CFetchClaim(std::wstring strName);
+    // Waits at most nWaitMs for the claim; IsHeld() tells whether it was taken.
+    CFetchClaim(std::wstring strName, uint32_t nWaitMs);
     ~CFetchClaim();
     CFetchClaim(const CFetchClaim&) = delete;
     CFetchClaim& operator=(const CFetchClaim&) = delete;
+
+    bool IsHeld() const { return m_bHeld; }
 
     // True while another thread holds a claim on the name (for tests and diagnostics).
     static bool IsClaimedElsewhere(const std::wstring& strName);
 
 private:
     std::wstring m_strName;
+    bool m_bHeld = false;
 };

@@ -28,7 +28,7 @@ size_t FindHeadEnd(std::string_view data);
 std::string GetStatusCode(std::string_view head);
 
 // The value of "Content-Length:" as a size in bytes. nullopt when the header is missing, empty,
-// not a plain decimal number, or 2 GiB or more (files that large are outside the design).
+// not a plain decimal number, or 2 GiB or more (files that large are not supported).
 std::optional<int32_t> GetContentLength(std::string_view head);
 
 // The path of a redirect: the value of "Location: " without its first three characters (the

@@ -315,8 +315,9 @@ int CDownload::Redirect(const std::string& strPath)
         m_owner.bLauncherUpdate = true;
         m_owner.AnnounceUpdate();
         m_owner.InvalidateFromWorker();
-        if (m_owner.hUpdateThread)
-            m_owner.hUpdateThread->Suspend();
+        // The calling thread is the update worker; it parks here until the window thread
+        // resumes it through hUpdateThread.
+        platform::SuspendCurrentThread();
     }
     m_strRangePath = strPath;
     return RangeRequests();

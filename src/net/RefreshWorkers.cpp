@@ -18,6 +18,8 @@
 namespace {
 
 constexpr int kAssetAttempts = 20;
+// How long a worker waits for another that is fetching the same asset file.
+constexpr uint32_t kAssetClaimWaitMs = 30000;
 constexpr uint32_t kIdsServerError = 119;
 constexpr uint32_t kIdsConnectionProblems = 120;
 const wchar_t* const kAssetNames[] = {kActionThumb, kActionFeature, kActionBanner, kActionBrief};
@@ -28,8 +30,19 @@ void FetchAsset(CLauncherDlg& owner, const std::wstring& strId, const std::wstri
 {
     const std::wstring strPath = strFolder + strName;
     const std::wstring strComplete = strPath + L"_s";
-    // Held across the attempts: a second worker waits, then finds the complete file.
-    CFetchClaim claim(strPath);
+    // Held across the attempts: a second worker waits, then finds the complete file. The
+    // holder may be a game's download worker that the user paused; then the wait ends and this
+    // worker leaves the file to it rather than wait for as long as the pause lasts.
+    CFetchClaim claim(strPath, kAssetClaimWaitMs);
+    if (!claim.IsHeld()) {
+        SessionLog()
+            ->Write(L"LoadGameInfo")
+            ->Write(L"\r\n")
+            ->Write(L"busy elsewhere: ")
+            ->Write(strName.c_str())
+            ->Write(L"\r\n");
+        return;
+    }
     if (platform::FileExists(strComplete))
         return;
     tagRequest request;

@@ -2,6 +2,7 @@
 
 #include "app/CGP_Registry.h"
 #include "catalogue/CGameArray.h"
+#include "catalogue/CatalogueSettings.h"
 #include "net/tagRequest.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/text/Text.h"
@@ -32,8 +33,11 @@ std::wstring UpdateEntry(const tagGames& game)
     std::wstring strFolder;
     if (!key.Open() || !key.ReadString(L"LaunchFile", strLaunchFile) || !key.ReadString(L"", strFolder))
         return {};
-    std::optional<platform::FileVersion> version =
-        platform::GetFileVersion(platform::JoinPath(strFolder, strLaunchFile));
+    // Only an executable that stays inside its install folder is read.
+    std::optional<std::wstring> strExecutable = GetGameExecutablePath(strFolder, strLaunchFile);
+    if (!strExecutable)
+        return {};
+    std::optional<platform::FileVersion> version = platform::GetFileVersion(*strExecutable);
     if (!version)
         return {};
     return std::wstring(game.szID) + L"-" + version->ToString();

@@ -14,7 +14,9 @@
 #include "resources/Resources.h"
 #include "resources/StringTable.h"
 
+#include <chrono>
 #include <cwchar>
+#include <thread>
 
 namespace {
 
@@ -114,6 +116,7 @@ bool CLauncherDlg::OnInitDialog()
 void CLauncherDlg::LoadSettings(const std::wstring& strLine)
 {
     ::LoadSettings(arrGames, strDownloadDir, strLine);
+    m_bSettingsLoaded = true;
 }
 
 void CLauncherDlg::ReadProxySettings()
@@ -191,11 +194,26 @@ void CLauncherDlg::StartBannerWorker()
 void CLauncherDlg::SaveAndFreeCatalogue()
 {
     // The order first: it is built from the records that teardown frees.
-    SaveOrder(arrGames);
-    if (hBannerThread)
-        hBannerThread->Suspend();
-    if (hUpdateThread)
-        hUpdateThread->Suspend();
+    if (m_bSettingsLoaded)
+        SaveOrder(arrGames);
+
+    // Suspension takes effect at a worker's next blocking call, and the banner and update
+    // workers hold records and this window until then: free nothing before they have parked.
+    bool bWorkersAtRest = true;
+    for (platform::Thread* pThread : {hBannerThread.get(), hUpdateThread.get()}) {
+        if (!pThread)
+            continue;
+        pThread->Suspend();
+        auto deadline = std::chrono::steady_clock::now() + kWorkerParkWait;
+        while (!pThread->IsParked() && !pThread->HasEnded() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        bWorkersAtRest = bWorkersAtRest && (pThread->IsParked() || pThread->HasEnded());
+    }
+    if (!bWorkersAtRest) {
+        // The process ends right after; a leak is better than a worker on freed records.
+        SessionLog()->Write(L"Worker still running, catalogue kept")->Write(L"\r\n");
+        return;
+    }
     hBannerThread.reset();
     hUpdateThread.reset();
     DeleteGameRecords(arrGames, arrRemovedGames, pBannerGame);

@@ -118,6 +118,10 @@ private:
     void StartBannerWorker();
     void SaveAndFreeCatalogue();
 
+    // The catalogue came from the store: only then does closing write "Order" back, so a window
+    // that never loaded it cannot wipe the stored order.
+    bool m_bSettingsLoaded = false;
+
     mutable std::mutex m_detailLock;
     std::wstring m_strDetailGameId;
 

@@ -81,10 +81,11 @@ protected:
     // A catalogue record for game 12, owned by the test.
     tagGames* AddGame()
     {
-        m_game = std::make_unique<tagGames>();
-        CopyToFixed(m_game->szID, L"12");
-        m_owner.arrGames.Add(m_game.get());
-        return m_game.get();
+        // The window owns the records of its catalogue and frees them when it goes.
+        m_pGame = new tagGames;
+        CopyToFixed(m_pGame->szID, L"12");
+        m_owner.arrGames.Add(m_pGame);
+        return m_pGame;
     }
     void Remove() { m_owner.arrGames.TakeAll(); }
 
@@ -96,7 +97,7 @@ protected:
     ScopedEnv m_host{"BREVANTO_SERVER_HOST", "", true};
     CLauncherDlg m_owner;
     tagRequest m_request;
-    std::unique_ptr<tagGames> m_game;
+    tagGames* m_pGame = nullptr;
 };
 
 TEST_F(HttpClientTest, SendsTheRequestBytesDirectAndThroughTheProxy)
@@ -270,7 +271,7 @@ TEST_F(HttpClientTest, InstallerOfAnotherSizeIsFetchedAgainFromTheStart)
         uint32_t nStored = 0;
         EXPECT_TRUE(key.ReadDword(L"ContentLen", nStored));
         EXPECT_EQ(nStored, 4000u);
-        EXPECT_EQ(m_game->nTotalKB, 4);
+        EXPECT_EQ(m_pGame->nTotalKB, 4);
     }
 }
 
@@ -348,7 +349,7 @@ TEST_F(HttpClientTest, AssetWithEmptyBodyLeavesTheFileAsItWas)
     EXPECT_EQ(ReadFile(FilePath("12/thumbimg")), "abc");
 }
 
-// Answers that the design leaves unhandled or would turn into a damaged file.
+// Answers that a careless client would mishandle or turn into a damaged file.
 TEST_F(HttpClientTest, AwkwardAnswersGiveAClearResultAndAConsistentFile)
 {
     const std::string strFile = Pattern(60000);

@@ -4,9 +4,11 @@
 #include "platform/text/Text.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <thread>
 
 #include <pwd.h>
 #include <sqlite3.h>
@@ -323,8 +325,21 @@ bool RegistryStore::Connect(bool bFresh, RegistryError& error)
     // switch is made in rollback mode, so the id is in the main file for every reader.
     if (!bFresh)
         return true;
-    int nCode = sqlite3_exec(m_pDb, kEnterWal, nullptr, nullptr, nullptr);
-    return nCode == SQLITE_OK || Fail(nCode, error);
+    // The switch needs every other connection out of the file, and SQLite answers "busy" at
+    // once rather than through the busy handler when one is reading; try again for a while.
+    // A store left in rollback mode loses nothing, so a switch that never gets its turn is no
+    // error: the file is ours and whole, only slower to share.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        int nCode = sqlite3_exec(m_pDb, kEnterWal, nullptr, nullptr, nullptr);
+        if (nCode == SQLITE_OK)
+            return true;
+        if ((nCode & 0xFF) != SQLITE_BUSY)
+            return Fail(nCode, error);
+        if (std::chrono::steady_clock::now() >= deadline)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // Makes a zero-length file into an empty store. Another process may be doing the same at the

@@ -138,6 +138,17 @@ bool Thread::GetExitCode(uint32_t& nExitCode) const
     return true;
 }
 
+void SuspendCurrentThread()
+{
+    ThreadControl* pControl = t_pCurrent;
+    if (!pControl)
+        return;
+    std::unique_lock<std::mutex> lock(pControl->mutex);
+    if (pControl->nSuspendCount < UINT32_MAX)
+        ++pControl->nSuspendCount;
+    ParkWhileSuspended(*pControl, lock);
+}
+
 void SuspensionPoint()
 {
     ThreadControl* pControl = t_pCurrent;

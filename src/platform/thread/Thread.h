@@ -65,6 +65,12 @@ private:
     std::shared_ptr<ThreadControl> m_control;
 };
 
+// Suspends the calling worker (raises its suspend count and parks at once) until another
+// thread resumes it through its handle. Needs no handle, so a worker may call it while the
+// window thread replaces or closes the handle. Does nothing on threads that were not made by
+// Thread::Create.
+void SuspendCurrentThread();
+
 // Parks the calling worker while a suspension of it is pending. Does nothing on threads that
 // were not made by Thread::Create.
 void SuspensionPoint();

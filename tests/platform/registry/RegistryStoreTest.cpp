@@ -408,8 +408,11 @@ TEST_F(RegistryStoreTest, ConcurrentWritersLoseNoValue)
     ASSERT_TRUE(values);
     EXPECT_EQ(values->size(), static_cast<size_t>(kThreads * kValuesEach));
     for (int t = 0; t < kThreads; ++t) {
-        for (int i = 0; i < kValuesEach; ++i)
-            EXPECT_EQ(key->ReadValue(FormatW(L"T%d-%d", t, i))->data, std::string(1, char(i)));
+        for (int i = 0; i < kValuesEach; ++i) {
+            std::optional<RegistryValue> value = key->ReadValue(FormatW(L"T%d-%d", t, i));
+            ASSERT_TRUE(value) << t << " " << i;
+            EXPECT_EQ(value->data, std::string(1, char(i)));
+        }
         std::optional<RegistryKey> writer = OpenKey(FormatW(L"%ls\\Writer %d", kLauncherKey.c_str(), t));
         ASSERT_TRUE(writer);
         EXPECT_EQ(writer->GetSubkeyNames()->size(), static_cast<size_t>(kValuesEach));
