@@ -119,7 +119,7 @@ ParseMultipart(std::string_view body, const std::string& strBoundary, std::strin
 
 std::optional<std::string> Uncompress(std::string_view data, size_t nMaxSize)
 {
-    size_t nCapacity = std::max<size_t>(4096, data.size() * 4);
+    size_t nCapacity = std::min(nMaxSize, std::max<size_t>(4096, data.size() * 4));
     for (;;) {
         std::string strOut(nCapacity, '\0');
         uLongf nLength = static_cast<uLongf>(strOut.size());

@@ -117,6 +117,7 @@ public:
             auto request = ParseRequestHead(strHead, strReason);
             if (!request) {
                 HttpAnswer answer = HttpAnswer::Text(400, "Bad request: " + strReason + "\n", strReason);
+                answer.bClose = true;
                 Finish(strRequestLine, answer, nullptr);
                 return;
             }
@@ -314,11 +315,13 @@ private:
     void PrepareFile(const HttpRequest* pRequest, HttpAnswer& answer, int& hFile, uint64_t& nOffset,
                      uint64_t& nCount)
     {
-        hFile = open(answer.strFile.c_str(), O_RDONLY | O_CLOEXEC);
+        // A file replaced since it was looked up must still be a plain file: no link is followed
+        // and a pipe or device never blocks the connection.
+        hFile = open(answer.strFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         struct stat info
         {
         };
-        if (hFile < 0 || fstat(hFile, &info) != 0) {
+        if (hFile < 0 || fstat(hFile, &info) != 0 || !S_ISREG(info.st_mode)) {
             answer = HttpAnswer::Text(404, "Not found\n", "file cannot be opened");
             return;
         }
@@ -489,7 +492,13 @@ void HttpServer::Accept()
     Connection* pRaw = pConnection.get();
     try {
         pRaw->thread = std::thread([this, pRaw] {
-            Session(*this, *pRaw).Run();
+            // A request that cannot be served (out of memory on a huge upload) ends its own
+            // connection, never the server.
+            try {
+                Session(*this, *pRaw).Run();
+            } catch (const std::exception& error) {
+                m_log.Note(pRaw->strPeer + ": connection dropped: " + error.what());
+            }
             // Only the owner thread closes the descriptor, after the join: a number closed here
             // could be reused by another open before Run's shutdown pass reaches it.
             shutdown(pRaw->hSocket, SHUT_RDWR);
