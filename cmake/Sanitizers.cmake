@@ -1,3 +1,9 @@
+# Sanitizer builds exist to run the tests: -O1 with line tables only (stack traces keep their
+# file and line) compiles in about half the time of the plain build's -O2 -g.
+if(BREVANTO_SANITIZE STREQUAL "address" OR BREVANTO_SANITIZE STREQUAL "thread")
+    add_compile_options(-O1 -g1)
+endif()
+
 if(BREVANTO_SANITIZE STREQUAL "address")
     # GCC's maybe-uninitialized analysis misfires on instrumented standard library code
     # (std::regex, std::function); the plain build keeps the warning.
