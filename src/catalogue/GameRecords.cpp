@@ -3,7 +3,6 @@
 #include "app/CGP_LogFile.h"
 #include "catalogue/GameAssets.h"
 
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -33,11 +32,6 @@ Teardown SuspendWorker(tagGames* pGame)
     if (hThread)
         hThread->Suspend();
     return {pGame, std::move(hThread)};
-}
-
-bool IsAtRest(const platform::Thread& thread)
-{
-    return thread.IsParked() || thread.HasEnded();
 }
 
 } // namespace
@@ -78,9 +72,7 @@ void DeleteGameRecords(CGameArray& arrGames, CGameArray& arrRemovedGames, CBanne
     const auto deadline = std::chrono::steady_clock::now() + nParkWait;
     for (Teardown& record : arrRecords) {
         if (record.hThread) {
-            while (!IsAtRest(*record.hThread) && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (!IsAtRest(*record.hThread)) {
+            if (!record.hThread->WaitAtRest(deadline)) {
                 SessionLog()
                     ->Write(L"Worker still running, record kept ID:")
                     ->Write(record.pGame->szID)

@@ -16,7 +16,6 @@
 
 #include <chrono>
 #include <cwchar>
-#include <thread>
 
 namespace {
 
@@ -204,10 +203,8 @@ void CLauncherDlg::SaveAndFreeCatalogue()
         if (!pThread)
             continue;
         pThread->Suspend();
-        auto deadline = std::chrono::steady_clock::now() + kWorkerParkWait;
-        while (!pThread->IsParked() && !pThread->HasEnded() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        bWorkersAtRest = bWorkersAtRest && (pThread->IsParked() || pThread->HasEnded());
+        bWorkersAtRest =
+            pThread->WaitAtRest(std::chrono::steady_clock::now() + kWorkerParkWait) && bWorkersAtRest;
     }
     if (!bWorkersAtRest) {
         // The process ends right after; a leak is better than a worker on freed records.

@@ -46,6 +46,7 @@ void ParkWhileSuspended(ThreadControl& control, std::unique_lock<std::mutex>& lo
     if (control.nSuspendCount == 0)
         return;
     control.bParked = true;
+    control.cv.notify_all(); // for WaitAtRest
     control.cv.wait(lock, [&] { return control.nSuspendCount == 0; });
     control.bParked = false;
 }
@@ -127,6 +128,12 @@ bool Thread::Wait(uint32_t nMilliseconds) const
         return true;
     }
     return m_control->cv.wait_until(lock, *deadline, ended);
+}
+
+bool Thread::WaitAtRest(std::chrono::steady_clock::time_point deadline) const
+{
+    std::unique_lock<std::mutex> lock(m_control->mutex);
+    return m_control->cv.wait_until(lock, deadline, [&] { return m_control->bParked || m_control->bEnded; });
 }
 
 bool Thread::GetExitCode(uint32_t& nExitCode) const

@@ -57,6 +57,9 @@ public:
     bool HasEnded() const;
     // Waits up to nMilliseconds for the routine to return; true when it has.
     bool Wait(uint32_t nMilliseconds = kInfinite) const;
+    // Waits until the thread is parked or has ended, or until deadline; true when it is at rest
+    // (what a caller needs before freeing what the worker uses, after Suspend()).
+    bool WaitAtRest(std::chrono::steady_clock::time_point deadline) const;
     // The routine's return value once it has ended.
     bool GetExitCode(uint32_t& nExitCode) const;
 
