@@ -26,17 +26,6 @@ std::wstring ForLog(std::wstring_view strText)
     return std::wstring(strText.substr(0, kMaxLogged)) + (strText.size() > kMaxLogged ? L"..." : L"");
 }
 
-bool CanOpenForReading(const std::wstring& strPath)
-{
-    if (!platform::FileExists(strPath))
-        return false;
-    FILE* pFile = std::fopen(platform::ToNativePath(strPath).c_str(), "rbe");
-    if (!pFile)
-        return false;
-    std::fclose(pFile);
-    return true;
-}
-
 // "Order" as stored; empty when it is missing or cannot be used.
 std::wstring ReadOrder(CGP_Registry& launcherKey)
 {
@@ -98,7 +87,7 @@ GameKeyState ReadGameKey(const std::wstring& strId)
         std::optional<std::wstring> strExecutable = GetGameExecutablePath(strInstallDir, strLaunchFile);
         if (!strExecutable)
             SessionLog()->Write(L"Bad LaunchFile ID:")->Write(strId)->Write(L"\r\n");
-        state.bExecutableFound = strExecutable && CanOpenForReading(*strExecutable);
+        state.bExecutableFound = strExecutable && platform::CanOpenForReading(*strExecutable);
     }
     return state;
 }

@@ -16,18 +16,6 @@ constexpr uint64_t kBriefingMaxBytes = 511;
 constexpr size_t kNameChars = tagGames::kNameLength - 1;
 constexpr size_t kBriefChars = 500;
 
-// A regular file that opens for reading.
-bool CanOpenForReading(const std::wstring& strPath)
-{
-    if (!platform::FileExists(strPath))
-        return false;
-    FILE* pFile = std::fopen(platform::ToNativePath(strPath).c_str(), "rbe");
-    if (!pFile)
-        return false;
-    std::fclose(pFile);
-    return true;
-}
-
 bool IsContinuationByte(unsigned char c)
 {
     return (c & 0xC0) == 0x80;
@@ -129,10 +117,11 @@ int32_t InitStructGames(tagGames* pGame, const std::wstring& strAssetDir)
 
     // 2. and 3. The thumbnail and the feature picture must be there even when already loaded.
     const std::wstring strThumb = platform::JoinPath(strAssetDir, L"thumbimg_s");
-    if (!CanOpenForReading(strThumb) || !LoadPictureIfEmpty(game, &tagGames::imgThumb, strThumb))
+    if (!platform::CanOpenForReading(strThumb) || !LoadPictureIfEmpty(game, &tagGames::imgThumb, strThumb))
         return Fail(L"thumbimg_s");
     const std::wstring strFeature = platform::JoinPath(strAssetDir, L"featureimg_s");
-    if (!CanOpenForReading(strFeature) || !LoadPictureIfEmpty(game, &tagGames::imgFeature, strFeature))
+    if (!platform::CanOpenForReading(strFeature) ||
+        !LoadPictureIfEmpty(game, &tagGames::imgFeature, strFeature))
         return Fail(L"featureimg_s");
     // 4.
     if (!LoadPictureIfEmpty(game, &tagGames::imgBanner, platform::JoinPath(strAssetDir, L"bannerimg_s")))

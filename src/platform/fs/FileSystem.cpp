@@ -157,4 +157,15 @@ bool WriteFileBytes(const std::wstring& strPath, const std::string& data)
     return bOk;
 }
 
+bool CanOpenForReading(const std::wstring& strPath)
+{
+    if (!FileExists(strPath))
+        return false;
+    FILE* pFile = std::fopen(ToNativePath(strPath).c_str(), "rbe");
+    if (!pFile)
+        return false;
+    std::fclose(pFile);
+    return true;
+}
+
 } // namespace platform

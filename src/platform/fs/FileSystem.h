@@ -18,8 +18,9 @@ std::wstring GetFolderOf(const std::wstring& strPath);
 // strFolder + "/" + strName, without doubling a trailing separator.
 std::wstring JoinPath(const std::wstring& strFolder, const std::wstring& strName);
 
-bool FileExists(const std::wstring& strPath);   // a regular file (or a link to one)
-bool FolderExists(const std::wstring& strPath); // a directory
+bool FileExists(const std::wstring& strPath);        // a regular file (or a link to one)
+bool FolderExists(const std::wstring& strPath);      // a directory
+bool CanOpenForReading(const std::wstring& strPath); // a regular file that opens for reading
 std::optional<uint64_t> GetFileSize(const std::wstring& strPath);
 
 // Creates one folder; true when it exists afterwards.
